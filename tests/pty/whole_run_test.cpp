@@ -269,7 +269,7 @@ TEST_F(WholeRunOnPty, WaitsForAKeyAfterATypedRunThenEndsWithModeRestored) {
     for (int row = 1; row <= 2; ++row) {
         for (int col = 1; col <= 2; ++col) {
             for (const char part : {'r', 'i'}) {
-                char prompt[32];
+                char prompt[64];
                 std::snprintf(prompt, sizeof prompt, "Enter a[%d][%d].%c \n", row, col, part);
                 answer(prompt, std::string(values[field++]) + "\n");
             }
