@@ -29,8 +29,9 @@ int usable_row_below(const ComplexMatrix& w, int n, int p) {
 }  // namespace
 
 void complex_det(int n, const ComplexMatrix& m, double& det_r, double& det_i) {
-    // Only the leading n x n block is used; zeroed so that nothing indeterminate is ever read.
-    ComplexMatrix w{};
+    // Only the leading n x n block is written and read, so the copy is not cleared first: that
+    // would cost more than the whole reduction of a small matrix.
+    ComplexMatrix w;
     for (int p = 0; p < n; ++p) {
         for (int q = 0; q < n; ++q) {
             w[p][q] = m[p][q];
@@ -40,31 +41,37 @@ void complex_det(int n, const ComplexMatrix& m, double& det_r, double& det_i) {
     // No pivot search: rows are exchanged only when a pivot counts as zero and a usable
     // row lies below it. A matrix that never meets such a pivot is reduced exactly as
     // plain elimination without exchanges would reduce it.
+    //
+    // The pivot is tested before the first multiplier of its column, so every division is
+    // guarded; after a possible exchange it no longer counts as zero, and row p does not
+    // change while the rows below it are eliminated, so one test, and one divisor, serve the
+    // whole column. The last pivot has no row below and is never tested.
     int exchanges = 0;
-    for (int p = 0; p < n; ++p) {
+    for (int p = 0; p + 1 < n; ++p) {
+        if (counts_as_zero(w[p][p])) {
+            const int usable = usable_row_below(w, n, p);
+            if (usable < 0) {
+                det_r = 0.0;
+                det_i = 0.0;
+                return;
+            }
+            std::swap_ranges(w[p], w[p] + n, w[usable]);
+            ++exchanges;
+        }
+        const Complex pivot = w[p][p];
+        const double divisor = c_square_sum(pivot);
         for (int k = p + 1; k < n; ++k) {
-            // Made before every multiplier, so every division is guarded; the last pivot
-            // has no row below and is never tested.
-            if (counts_as_zero(w[p][p])) {
-                const int usable = usable_row_below(w, n, p);
-                if (usable < 0) {
-                    det_r = 0.0;
-                    det_i = 0.0;
-                    return;
-                }
-                std::swap_ranges(w[p], w[p] + n, w[usable]);
-                ++exchanges;
-            }
-            const Complex mult = c_div(w[k][p], w[p][p]);
-            // Every column, also those left of p, which are not read again.
-            for (int q = 0; q < n; ++q) {
-                const Complex t = c_mul(mult, w[p][q]);
-                w[k][q].r = w[k][q].r - t.r;
-                w[k][q].i = w[k][q].i - t.i;
-            }
+            const Complex mult = c_div_by(w[k][p], pivot, divisor);
+            // Only the columns right of p are updated: nothing reads columns 0 .. p of the
+            // rows below again (later pivots, multipliers and exchanges look at columns
+            // beyond p, the product at the diagonal), so their values could not change the
+            // result.
+            subtract_multiple(w[k] + p + 1, w[p] + p + 1, mult, n - p - 1);
         }
     }
 
+    // n >= 1, so the copy above has filled w[0][0].
+    // cppcheck-suppress uninitvar
     Complex det = w[0][0];
     for (int p = 1; p < n; ++p) {
         det = c_mul(det, w[p][p]);

@@ -10,16 +10,13 @@ constexpr std::string_view ERROR_HEADING =
     "\n Error Analysis: \n Input Matrix x Inverse Matrix (should equal identity matrix). \n\n";
 
 // err_mat += a_copy x inv, the input on the left. Each term is added on its own, in the
-// order of k, to what err_mat already holds (zero since clear_workspace).
+// order of k, to what err_mat already holds (zero since clear_workspace). The entries of a
+// row of err_mat are independent, so the term for one k is added to the whole row at once.
 void add_product(Workspace& ws) {
     const int n = ws.n;
     for (int p = 0; p < n; ++p) {
-        for (int q = 0; q < n; ++q) {
-            for (int k = 0; k < n; ++k) {
-                const Complex t = c_mul(ws.a_copy[p][k], ws.inv[k][q]);
-                ws.err_mat[p][q].r = t.r + ws.err_mat[p][q].r;
-                ws.err_mat[p][q].i = t.i + ws.err_mat[p][q].i;
-            }
+        for (int k = 0; k < n; ++k) {
+            add_multiple(ws.err_mat[p], ws.inv[k], ws.a_copy[p][k], n);
         }
     }
 }

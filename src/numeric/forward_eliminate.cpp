@@ -1,6 +1,5 @@
 #include "numeric/forward_eliminate.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -22,44 +21,35 @@ void search_pivot(Workspace& ws, int p) {
         const double mag = c_mag(ws.a[j][p]);
         if (!(best >= mag)) {
             best = mag;
-            std::swap_ranges(ws.a[p], ws.a[p] + n, ws.a[j]);
-            std::swap_ranges(ws.inv[p], ws.inv[p] + n, ws.inv[j]);
+            exchange_rows(ws.a[p], ws.a[j], n);
+            exchange_rows(ws.inv[p], ws.inv[j], n);
         }
-    }
-}
-
-// An entry of the reduced matrix whose parts both fall below the threshold is set to
-// (positive) zero. A NaN part counts as below.
-void flush_tiny(Complex& z) {
-    if (!(std::fabs(z.r) >= FLUSH_TOLERANCE) && !(std::fabs(z.i) >= FLUSH_TOLERANCE)) {
-        z = {0.0, 0.0};
     }
 }
 
 void eliminate_below(Workspace& ws, int p) {
     const int n = ws.n;
+    if (p + 1 >= n) {
+        return;  // the last pivot has no row below it and is never tested
+    }
+    // The pivot row does not change while the rows below it are eliminated, so its magnitude
+    // and the divisor of every multiplier are the same for each of them: formed once.
+    const Complex pivot = ws.a[p][p];
+    const double divisor = c_square_sum(pivot);
+    // c_mag squares without scaling, so a pivot below about 1e-162 has magnitude 0; a NaN
+    // magnitude counts as zero too.
+    if (!(std::sqrt(divisor) >= ZERO_PIVOT_TOLERANCE)) {
+        std::fputs("\n Error:  zero in diagonal.\n", ws.io.out);
+        throw ErrorStop{1};
+    }
     for (int k = p + 1; k < n; ++k) {
-        // c_mag squares without scaling, so a pivot below about 1e-162 has magnitude 0;
-        // a NaN magnitude counts as zero too.
-        if (!(c_mag(ws.a[p][p]) >= ZERO_PIVOT_TOLERANCE)) {
-            std::fputs("\n Error:  zero in diagonal.\n", ws.io.out);
-            throw ErrorStop{1};
-        }
-        const Complex mult = c_div(ws.a[k][p], ws.a[p][p]);
+        const Complex mult = c_div_by(ws.a[k][p], pivot, divisor);
         // One multiplier serves both rows: the row of inv is updated first, then that of a.
-        for (int q = 0; q < n; ++q) {
-            const Complex t = c_mul(mult, ws.inv[p][q]);
-            ws.inv[k][q].r = ws.inv[k][q].r - t.r;
-            ws.inv[k][q].i = ws.inv[k][q].i - t.i;
-        }
-        // The flush acts on a only, on every entry from column p on, also on one that a
-        // zero multiplier left unchanged.
-        for (int q = p; q < n; ++q) {
-            const Complex t = c_mul(mult, ws.a[p][q]);
-            ws.a[k][q].r = ws.a[k][q].r - t.r;
-            ws.a[k][q].i = ws.a[k][q].i - t.i;
-            flush_tiny(ws.a[k][q]);
-        }
+        subtract_multiple(ws.inv[k], ws.inv[p], mult, n);
+        // Entries whose parts both fall below the threshold are set to (positive) zero. The
+        // flush acts on a only, on every entry from column p on, also on one that a zero
+        // multiplier left unchanged.
+        subtract_multiple_and_flush(ws.a[k] + p, ws.a[p] + p, mult, n - p, FLUSH_TOLERANCE);
     }
 }
 
