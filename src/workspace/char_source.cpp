@@ -2,6 +2,11 @@
 
 namespace cmatinv {
 
+void CharSource::mark_end() {
+    ended_ = true;
+    error_ = std::ferror(in_) != 0;
+}
+
 bool CharSource::fill(int count) {
     while (size_ < count) {
         // Once the stream has ended it is not asked again: at a terminal a second read
@@ -11,8 +16,7 @@ bool CharSource::fill(int count) {
         }
         const int c = getc_unlocked(in_);
         if (c == EOF) {
-            ended_ = true;
-            error_ = std::ferror(in_) != 0;
+            mark_end();
             return false;
         }
         buffer_[(start_ + size_) % LOOKAHEAD] = c;
@@ -21,21 +25,11 @@ bool CharSource::fill(int count) {
     return true;
 }
 
-int CharSource::peek(int ahead) {
+int CharSource::peek_further(int ahead) {
     if (ahead >= LOOKAHEAD || !fill(ahead + 1)) {
         return END;
     }
     return buffer_[(start_ + ahead) % LOOKAHEAD];
-}
-
-int CharSource::get() {
-    if (!fill(1)) {
-        return END;
-    }
-    const int c = buffer_[start_];
-    start_ = (start_ + 1) % LOOKAHEAD;
-    --size_;
-    return c;
 }
 
 void CharSource::begin_read() {
