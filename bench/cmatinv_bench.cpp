@@ -3,7 +3,6 @@
 // seeded matrices, in one process, and prints the medians side by side.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -12,15 +11,16 @@
 #include <string_view>
 #include <vector>
 
+#include "app/run.hpp"
 #include "lapack_inverse.hpp"
 #include "numeric/back_substitute.hpp"
 #include "numeric/complex_det.hpp"
 #include "numeric/error_analysis.hpp"
 #include "numeric/forward_eliminate.hpp"
-#include "numeric/tolerances.hpp"
 #include "output/matrix_text.hpp"
 #include "output/write_inverse.hpp"
 #include "test_matrices.hpp"
+#include "workspace/error_stop.hpp"
 #include "workspace/workspace.hpp"
 
 // The result files go to memory: the stages open them by their fixed names, and this program
@@ -81,15 +81,6 @@ struct Fixture {
     ComplexMatrix m;
 };
 
-// As the run prints it: the label, the entry, then the tail on its own.
-void print_determinant(Workspace& ws, std::string_view label, std::string_view tail) {
-    char entry[ENTRY_TEXT_MAX];
-    std::fwrite(label.data(), 1, label.size(), ws.io.out);
-    const char* end = format_entry(entry, {ws.det_r, ws.det_i}, "");
-    std::fwrite(entry, 1, static_cast<std::size_t>(end - entry), ws.io.out);
-    std::fwrite(tail.data(), 1, tail.size(), ws.io.out);
-}
-
 void BM_Inversion(benchmark::State& state) {
     Fixture f(static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -130,21 +121,12 @@ void BM_WholeCompute(benchmark::State& state) {
     Workspace& ws = f.ws;
     for (auto _ : state) {
         f.start_run_with_output();
-        complex_det(ws.n, ws.a, ws.det_r, ws.det_i);
-        if (!(std::fabs(ws.det_r) > ZERO_PIVOT_TOLERANCE ||
-              std::fabs(ws.det_i) > ZERO_PIVOT_TOLERANCE)) {
+        try {
+            invert_and_report(ws);
+        } catch (const ErrorStop&) {
             state.SkipWithError("the benchmark matrix is refused");
             break;
         }
-        print_determinant(ws, "\n\n Determinant of input matrix  = ", ")\n");
-        forward_eliminate(ws);
-        back_substitute(ws);
-        write_inverse(ws);
-        complex_det(ws.n, ws.inv, ws.det_r, ws.det_i);
-        print_determinant(ws, "\n\n Determinant of inverse matrix  = ", ") \n");
-        error_analysis(ws);
-        complex_det(ws.n, ws.err_mat, ws.det_r, ws.det_i);
-        print_determinant(ws, "\n Determinant of error matrix  = ", ") \n\n");
         std::fflush(ws.io.out);
     }
 }

@@ -54,13 +54,7 @@ void print_summary(const Workspace& ws) {
 
 }  // namespace
 
-void run(Workspace& ws) {
-    print_banner(ws.io.out);
-    read_setup(ws);
-    clear_workspace(ws);
-    read_matrix(ws);
-    save_input_copy(ws);
-
+void invert_and_report(Workspace& ws) {
     complex_det(ws.n, ws.a, ws.det_r, ws.det_i);
     if (!passes_determinant_gate(ws)) {
         print_determinant(ws, "\n\n Error:  determinant of input matrix  = ", ")\n");
@@ -77,7 +71,16 @@ void run(Workspace& ws) {
     error_analysis(ws);
     complex_det(ws.n, ws.err_mat, ws.det_r, ws.det_i);
     print_determinant(ws, "\n Determinant of error matrix  = ", ") \n\n");
+}
 
+void run(Workspace& ws) {
+    print_banner(ws.io.out);
+    read_setup(ws);
+    clear_workspace(ws);
+    read_matrix(ws);
+    save_input_copy(ws);
+
+    invert_and_report(ws);
     print_summary(ws);
 }
 

@@ -8,4 +8,8 @@ namespace cmatinv {
 // An error end throws ErrorStop; the final key wait is the caller's.
 void run(Workspace& ws);
 
+// The part of a run after the input is saved: the determinant gate, the inversion, the
+// inverse and error files and the three determinant reports.
+void invert_and_report(Workspace& ws);
+
 }  // namespace cmatinv
