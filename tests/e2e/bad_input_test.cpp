@@ -8,26 +8,17 @@
 // The expected texts are put together from the dialogue's fixed texts. Numbers come from
 // working the arithmetic through by hand (IEEE doubles, x86: the NaN of an invalid
 // operation has its sign bit set and prints as -1.#IND0e+000).
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "run_support.hpp"
 
 namespace {
+
+using namespace e2e;
 
 // ---------------------------------------------------------------------------------------
 // The dialogue's fixed texts.
@@ -47,7 +38,15 @@ const std::string KEYBOARD = BANNER + ASK_N + ASK_METHOD;
 const std::string FROM_FILE = BANNER + ASK_N + ASK_METHOD + ASK_FILE;
 
 std::string field(int row, int col, char part) {
-    return "[" + std::to_string(row) + "][" + std::to_string(col) + "]." + part + " \n";
+    // Appended piece by piece: GCC 12 misreports a chain of + here (-Wrestrict).
+    std::string text = "[";
+    text += std::to_string(row);
+    text += "][";
+    text += std::to_string(col);
+    text += "].";
+    text += part;
+    text += " \n";
+    return text;
 }
 std::string no_number(int row, int col, char part) {
     return "\n Error:  no number given for a" + field(row, col, part);
@@ -553,114 +552,21 @@ const Case CASES[] = {
 // ---------------------------------------------------------------------------------------
 // Running one row.
 
-// Twice what the program maps (about 6 MiB), too little to hold a 10 MB input beside it:
-// the huge inputs must be read in bounded memory. Sanitizer builds reserve terabytes of
-// address space up front and run without the limit.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool LIMIT_ADDRESS_SPACE = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool LIMIT_ADDRESS_SPACE = false;
-#else
-constexpr bool LIMIT_ADDRESS_SPACE = true;
-#endif
-#else
-constexpr bool LIMIT_ADDRESS_SPACE = true;
-#endif
-constexpr rlim_t ADDRESS_SPACE_LIMIT = 12 * 1024 * 1024;
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_file(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
-// What a directory holds: relative name -> content ("<folder>" for a folder, "-> target"
-// for a symbolic link, which is never followed).
-std::map<std::string, std::string> snapshot(const fs::path& dir) {
-    std::map<std::string, std::string> files;
-    for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
-         ++it) {
-        const std::string name = fs::relative(it->path(), dir).string();
-        if (it->is_symlink()) {
-            files[name] = "-> " + fs::read_symlink(it->path()).string();
-        } else if (it->is_directory()) {
-            files[name] = "<folder>";
-        } else {
-            files[name] = read_file(it->path());
+// Where the row's standard input comes from: a file in the capture folder, /dev/null, or
+// nothing (closed).
+fs::path stdin_path(const Stdin& in, const fs::path& capture_dir) {
+    switch (in.kind) {
+        case Stdin::BYTES: {
+            const fs::path path = capture_dir / "stdin";
+            write_file(path, in.generate != nullptr ? in.generate() : in.bytes);
+            return path;
         }
-    }
-    return files;
-}
-
-struct RunResult {
-    int status = -1;
-    bool timed_out = false;
-    std::string out;
-    std::string err;
-};
-
-RunResult run_binary(const fs::path& work_dir, const Stdin& in, const fs::path& capture_dir) {
-    const fs::path in_path =
-        in.kind == Stdin::DEV_NULL ? fs::path("/dev/null") : capture_dir / "stdin";
-    if (in.kind == Stdin::BYTES) {
-        write_file(in_path, in.generate != nullptr ? in.generate() : in.bytes);
-    }
-    const fs::path out_path = capture_dir / "stdout";
-    const fs::path err_path = capture_dir / "stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setsid();  // no controlling terminal
-        const int in_fd = open(in_path.c_str(), O_RDONLY);
-        const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out_fd < 0 || err_fd < 0 || chdir(work_dir.c_str()) != 0) {
-            _exit(126);
-        }
-        if (in.kind == Stdin::CLOSED) {
-            close(0);
-        } else if (in_fd < 0 || dup2(in_fd, 0) < 0) {
-            _exit(126);
-        }
-        dup2(out_fd, 1);
-        dup2(err_fd, 2);
-        // Nothing else stays open: a closed standard input must stay closed.
-        for (const int fd : {in_fd, out_fd, err_fd}) {
-            if (fd > 2) {
-                close(fd);
-            }
-        }
-        if (LIMIT_ADDRESS_SPACE) {
-            const rlimit limit{ADDRESS_SPACE_LIMIT, ADDRESS_SPACE_LIMIT};
-            if (setrlimit(RLIMIT_AS, &limit) != 0) {
-                _exit(126);
-            }
-        }
-        execl(CMATINV_BINARY, "cmatinv", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    RunResult result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    int wstatus = 0;
-    while (waitpid(pid, &wstatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &wstatus, 0);
-            result.timed_out = true;
+        case Stdin::DEV_NULL:
+            return "/dev/null";
+        case Stdin::CLOSED:
             break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    return result;
+    return {};
 }
 
 void lay(const fs::path& dir, const Given& given) {
@@ -678,33 +584,14 @@ void lay(const fs::path& dir, const Given& given) {
     }
 }
 
-// A short view of a long text for failure messages.
-std::string shown(const std::string& text) {
-    return text.size() <= 4000
-               ? text
-               : text.substr(0, 2000) + "\n[... " + std::to_string(text.size() - 4000) +
-                     " bytes ...]\n" + text.substr(text.size() - 2000);
-}
-
 class BadInput : public ::testing::TestWithParam<Case> {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/cmatinv-bad-input-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        fs::create_directory(root_ / "run");
-        fs::create_directory(root_ / "capture");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    fs::path root_;
+    TempRoot root_;
 };
 
 TEST_P(BadInput, EndsAsExpected) {
     const Case& c = GetParam();
-    const fs::path run_dir = root_ / "run";
+    const fs::path run_dir = root_.run();
     for (const Given& given : c.given) {
         lay(run_dir, given);
     }
@@ -713,7 +600,8 @@ TEST_P(BadInput, EndsAsExpected) {
         expected_files[name] = content;
     }
 
-    const RunResult result = run_binary(run_dir, c.in, root_ / "capture");
+    const RunResult result =
+        run_binary(run_dir, stdin_path(c.in, root_.capture()), root_.capture());
 
     ASSERT_FALSE(result.timed_out) << "the run did not end";
     EXPECT_EQ(result.status, c.status);
@@ -721,20 +609,7 @@ TEST_P(BadInput, EndsAsExpected) {
                                      << shown(result.out) << "\nexpected:\n"
                                      << shown(c.out);
     EXPECT_EQ(result.err, c.err);
-    const auto actual_files = snapshot(run_dir);
-    for (const auto& [name, content] : expected_files) {
-        const auto found = actual_files.find(name);
-        if (found == actual_files.end()) {
-            ADD_FAILURE() << "missing " << name;
-        } else {
-            EXPECT_TRUE(found->second == content) << "content of " << name << ":\n"
-                                                  << shown(found->second) << "\nexpected:\n"
-                                                  << shown(content);
-        }
-    }
-    for (const auto& [name, content] : actual_files) {
-        EXPECT_TRUE(expected_files.count(name) != 0) << "unexpected " << name;
-    }
+    expect_same_files(expected_files, snapshot(run_dir));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BadInput, ::testing::ValuesIn(CASES),
