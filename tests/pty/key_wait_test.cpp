@@ -22,6 +22,8 @@
 #include <string>
 #include <thread>
 
+#include "pty_support.hpp"
+
 namespace cmatinv {
 namespace {
 
@@ -67,20 +69,6 @@ std::string visible(const std::string& bytes) {
     return out;
 }
 
-// Compares two terminal modes field by field, so a failure names the field.
-void expect_same_mode(const termios& expected, const termios& actual) {
-    EXPECT_EQ(expected.c_iflag, actual.c_iflag) << "c_iflag";
-    EXPECT_EQ(expected.c_oflag, actual.c_oflag) << "c_oflag";
-    EXPECT_EQ(expected.c_cflag, actual.c_cflag) << "c_cflag";
-    EXPECT_EQ(expected.c_lflag, actual.c_lflag) << "c_lflag";
-    EXPECT_EQ(expected.c_line, actual.c_line) << "c_line";
-    for (unsigned k = 0; k < NCCS; ++k) {
-        EXPECT_EQ(expected.c_cc[k], actual.c_cc[k]) << "c_cc[" << k << "]";
-    }
-    EXPECT_EQ(cfgetispeed(&expected), cfgetispeed(&actual)) << "input speed";
-    EXPECT_EQ(cfgetospeed(&expected), cfgetospeed(&actual)) << "output speed";
-}
-
 // A pseudo-terminal in a mode unlike the line discipline's defaults, so that a wait which
 // puts back "sane" settings instead of the saved ones shows. The test keeps the slave side
 // open as well, to read the mode and what is left in the terminal's input after the child.
@@ -88,18 +76,7 @@ class KeyWaitOnPty : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0) << strerror(errno);
-        termios mode{};
-        ASSERT_EQ(tcgetattr(slave_, &mode), 0);
-        mode.c_iflag |= IXANY;
-        mode.c_iflag &= ~IMAXBEL;
-        mode.c_lflag &= ~ECHOE;
-        mode.c_cc[VERASE] = 0x08;
-        mode.c_cc[VKILL] = 0x0b;
-        mode.c_cc[VMIN] = 4;  // unused while canonical; a raw mode left behind would keep 1
-        mode.c_cc[VTIME] = 7;
-        cfsetispeed(&mode, B9600);
-        cfsetospeed(&mode, B9600);
-        ASSERT_EQ(tcsetattr(slave_, TCSANOW, &mode), 0);
+        ASSERT_TRUE(pty_support::set_unusual_mode(slave_));
         ASSERT_EQ(tcgetattr(slave_, &before_), 0);
         ASSERT_TRUE(before_.c_lflag & ICANON);
         ASSERT_TRUE(before_.c_lflag & ECHO);
@@ -299,7 +276,7 @@ TEST_P(KeyPress, EndsWaitWithFirstByteAndLeavesNothingBehind) {
     EXPECT_EQ(end.report.key, key.expected);
     EXPECT_TRUE(end.report.disposition_kept) << "a signal handler of the wait was left behind";
     EXPECT_EQ(visible(screen_output(100ms)), "") << "the key was echoed";
-    expect_same_mode(before_, mode_now());
+    pty_support::expect_same_mode(before_, mode_now());
     EXPECT_EQ(visible(left_in_input()), "\\x0a");
 }
 
@@ -399,7 +376,7 @@ TEST_P(KilledDuringWait, DiesOfTheSignalWithModeRestored) {
     ASSERT_TRUE(WIFSIGNALED(end.status)) << "exit status " << WEXITSTATUS(end.status);
     EXPECT_EQ(WTERMSIG(end.status), sig);
     EXPECT_FALSE(end.reported);
-    expect_same_mode(before_, mode_now());
+    pty_support::expect_same_mode(before_, mode_now());
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, KilledDuringWait, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
@@ -473,7 +450,7 @@ TEST_P(CallerDisposition, DoesNotEndTheWait) {
     EXPECT_EQ(end.report.key, 'k');
     EXPECT_EQ(end.report.handler_runs, c.handled ? 1 : 0);
     EXPECT_TRUE(end.report.disposition_kept);
-    expect_same_mode(before_, mode_now());
+    pty_support::expect_same_mode(before_, mode_now());
 }
 
 const CallerCase CALLER_CASES[] = {

@@ -24,6 +24,8 @@
 #include <string>
 #include <thread>
 
+#include "pty_support.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -59,18 +61,6 @@ std::string read_file(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-void expect_same_mode(const termios& expected, const termios& actual) {
-    EXPECT_EQ(expected.c_iflag, actual.c_iflag) << "c_iflag";
-    EXPECT_EQ(expected.c_oflag, actual.c_oflag) << "c_oflag";
-    EXPECT_EQ(expected.c_cflag, actual.c_cflag) << "c_cflag";
-    EXPECT_EQ(expected.c_lflag, actual.c_lflag) << "c_lflag";
-    for (unsigned k = 0; k < NCCS; ++k) {
-        EXPECT_EQ(expected.c_cc[k], actual.c_cc[k]) << "c_cc[" << k << "]";
-    }
-    EXPECT_EQ(cfgetispeed(&expected), cfgetispeed(&actual)) << "input speed";
-    EXPECT_EQ(cfgetospeed(&expected), cfgetospeed(&actual)) << "output speed";
 }
 
 struct Exit {
@@ -151,17 +141,7 @@ protected:
     void SetUp() override {
         WholeRun::SetUp();
         ASSERT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0) << strerror(errno);
-        termios mode{};
-        ASSERT_EQ(tcgetattr(slave_, &mode), 0);
-        mode.c_iflag |= IXANY;
-        mode.c_iflag &= ~IMAXBEL;
-        mode.c_lflag &= ~ECHOE;
-        mode.c_cc[VERASE] = 0x08;
-        mode.c_cc[VMIN] = 4;  // unused while canonical; a raw mode left behind would keep 1
-        mode.c_cc[VTIME] = 7;
-        cfsetispeed(&mode, B9600);
-        cfsetospeed(&mode, B9600);
-        ASSERT_EQ(tcsetattr(slave_, TCSANOW, &mode), 0);
+        ASSERT_TRUE(pty_support::set_unusual_mode(slave_));
         ASSERT_EQ(tcgetattr(slave_, &before_), 0);
         ASSERT_TRUE(before_.c_lflag & ICANON);
     }
@@ -293,7 +273,7 @@ TEST_F(WholeRunOnPty, WaitsForAKeyAfterATypedRunThenEndsWithModeRestored) {
 
     type("x");
     expect_exit_zero(finish(EXIT_TIMEOUT));
-    expect_same_mode(before_, mode_now());
+    pty_support::expect_same_mode(before_, mode_now());
     show_until([] { return false; }, 200ms);  // whatever is still on its way
     const std::string ending = on_terminal(FINAL_PROMPT);
     ASSERT_GE(screen_.size(), ending.size());
@@ -311,7 +291,7 @@ TEST_F(WholeRunOnPty, ExtraLinesTypedAheadDoNotEndTheWait) {
 
     type("q");
     expect_exit_zero(finish(EXIT_TIMEOUT));
-    expect_same_mode(before_, mode_now());
+    pty_support::expect_same_mode(before_, mode_now());
 }
 
 // A script: no controlling terminal, the dialogue from a pipe that stays open with nothing
