@@ -20,6 +20,7 @@
 #include "numeric/error_analysis.hpp"
 #include "numeric/forward_eliminate.hpp"
 #include "output/number_format.hpp"
+#include "test_support.hpp"
 #include "workspace/error_stop.hpp"
 #include "workspace/workspace.hpp"
 
@@ -70,28 +71,7 @@ Complex det_of(int n, const ComplexMatrix& m) {
     return det;
 }
 
-// Console output of a stage, kept in memory.
-class Capture {
-public:
-    Capture() : stream_(open_memstream(&buffer_, &size_)) {}
-    ~Capture() {
-        std::fclose(stream_);
-        std::free(buffer_);
-    }
-    Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
-
-    std::FILE* stream() const { return stream_; }
-    std::string text() {
-        std::fflush(stream_);
-        return std::string(buffer_, size_);
-    }
-
-private:
-    char* buffer_ = nullptr;
-    std::size_t size_ = 0;
-    std::FILE* stream_;
-};
+using Capture = test_support::MemoryStream;
 
 // A workspace as the run leaves it right before the elimination: inv the identity, the
 // input in a and a_copy.
@@ -479,22 +459,8 @@ TEST(BackSubstitute, ZeroLastPivotMakesEveryEntryOfTheInverseNaN) {
 
 // Runs in a fresh temporary directory: the error analysis writes "inv_err.out".
 class Inversion : public testing::Test {
-protected:
-    void SetUp() override {
-        home_ = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "cmatinv-XXXXXX");
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        std::filesystem::current_path(dir_);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(home_);
-        std::filesystem::remove_all(dir_);
-    }
-
 private:
-    std::filesystem::path home_;
-    std::filesystem::path dir_;
+    test_support::InTempDir dir_;
 };
 
 using Cx = std::complex<double>;

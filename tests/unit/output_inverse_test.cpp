@@ -16,6 +16,7 @@
 
 #include "numeric/error_analysis.hpp"
 #include "output/write_inverse.hpp"
+#include "test_support.hpp"
 #include "workspace/workspace.hpp"
 
 namespace cmatinv {
@@ -35,59 +36,24 @@ const std::string IDENTITY_FILE =
 // Runs each test in a fresh temporary directory, with the console in memory.
 class ResultWriter : public testing::Test {
 protected:
-    void SetUp() override {
-        home_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "cmatinv-writer-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        fs::current_path(dir_);
-        out_ = open_memstream(&out_text_, &out_size_);
-        err_ = open_memstream(&err_text_, &err_size_);
-    }
-    void TearDown() override {
-        ws_.reset();
-        std::fclose(out_);
-        std::fclose(err_);
-        std::free(out_text_);
-        std::free(err_text_);
-        fs::current_path(home_);
-        fs::remove_all(dir_);
-    }
-
     // A workspace whose both writers write `m`: inv = m, and a_copy the identity, so that
     // a_copy x inv is m again.
     Workspace& workspace(int n, const ComplexMatrix& m) {
-        ws_ = std::make_unique<Workspace>(nullptr, out_, err_);
+        ws_ = std::make_unique<Workspace>(nullptr, out_.stream(), err_.stream());
         clear_workspace(*ws_);
         ws_->n = n;
         ws_->a_copy = ws_->inv;
         ws_->inv = m;
         return *ws_;
     }
-    std::string screen() {
-        std::fflush(out_);
-        return {out_text_, out_size_};
-    }
-    std::string errors() {
-        std::fflush(err_);
-        return {err_text_, err_size_};
-    }
-    static std::string content(const char* name) {
-        std::ifstream in(name, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string screen() { return out_.text(); }
+    std::string errors() { return err_.text(); }
+    static std::string content(const char* name) { return test_support::file_content(name); }
 
-private:
-    fs::path home_;
-    fs::path dir_;
-    std::FILE* out_ = nullptr;
-    std::FILE* err_ = nullptr;
-    char* out_text_ = nullptr;
-    std::size_t out_size_ = 0;
-    char* err_text_ = nullptr;
-    std::size_t err_size_ = 0;
+    // Declared first, so it is left last, after the workspace has closed its files.
+    test_support::InTempDir dir_;
+    test_support::MemoryStream out_;
+    test_support::MemoryStream err_;
     std::unique_ptr<Workspace> ws_;
 };
 

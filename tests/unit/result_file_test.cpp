@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include "test_support.hpp"
+
 namespace cmatinv {
 namespace {
 
@@ -19,32 +21,13 @@ namespace fs = std::filesystem;
 
 class ResultFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/cmatinv-result-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        err_ = open_memstream(&err_text_, &err_size_);
-    }
-    void TearDown() override {
-        std::fclose(err_);
-        std::free(err_text_);
-        fs::remove_all(dir_);
-    }
-    std::string err_text() {
-        std::fflush(err_);
-        return {err_text_, err_size_};
-    }
-    static std::string content(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string err_text() { return err_stream_.text(); }
+    static std::string content(const fs::path& path) { return test_support::file_content(path); }
 
-    fs::path dir_;
-    std::FILE* err_ = nullptr;
-    char* err_text_ = nullptr;
-    std::size_t err_size_ = 0;
+    test_support::InTempDir dir_holder_;
+    const fs::path& dir_ = dir_holder_.path();
+    test_support::MemoryStream err_stream_;
+    std::FILE* err_ = err_stream_.stream();
 };
 
 TEST_F(ResultFileTest, StoresEveryLineEndAsCarriageReturnLineFeed) {
