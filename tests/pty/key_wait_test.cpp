@@ -224,11 +224,7 @@ protected:
         return got < 0 ? "<read failed>" : std::string(line, static_cast<size_t>(got));
     }
 
-    termios mode_now() const {
-        termios now{};
-        EXPECT_EQ(tcgetattr(slave_, &now), 0);
-        return now;
-    }
+    termios mode_now() const { return pty_support::mode_of(slave_); }
 
     int master_ = -1;
     int slave_ = -1;

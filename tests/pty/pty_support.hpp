@@ -20,6 +20,13 @@ inline void expect_same_mode(const termios& expected, const termios& actual) {
     EXPECT_EQ(cfgetospeed(&expected), cfgetospeed(&actual)) << "output speed";
 }
 
+// The terminal's mode now; a failed read is a test failure.
+inline termios mode_of(int fd) {
+    termios now{};
+    EXPECT_EQ(tcgetattr(fd, &now), 0);
+    return now;
+}
+
 // Puts the terminal at `fd` in a canonical, echoing mode unlike the line discipline's
 // defaults, so that a wait which puts back "sane" settings instead of the saved ones shows.
 // Returns false when the mode could not be set.

@@ -228,11 +228,7 @@ protected:
             << screen_;
     }
 
-    termios mode_now() const {
-        termios now{};
-        EXPECT_EQ(tcgetattr(slave_, &now), 0);
-        return now;
-    }
+    termios mode_now() const { return pty_support::mode_of(slave_); }
 
     int master_ = -1;
     int slave_ = -1;
